@@ -1,0 +1,133 @@
+// Shared helpers for the tests: a scratch directory, small file helpers, capturing what
+// a function prints on standard output, and running the trelvin binary.
+#ifndef TRELVIN_TESTSUPPORT_H
+#define TRELVIN_TESTSUPPORT_H
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh directory under the system's temporary directory, removed with everything in
+// it when the value goes out of scope.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "trelvin-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    char *made = mkdtemp(buffer.data());
+    if (made == nullptr) {
+      ADD_FAILURE() << "mkdtemp failed";
+      return;
+    }
+    path = made;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    // Permission tests may leave read-only directories behind.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path, ignored);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  std::string operator/(const std::string &name) const { return path + "/" + name; }
+};
+
+inline void WriteFile(const std::string &path, const std::string &content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+inline std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline bool Exists(const std::string &path) {
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// Captures what the calls between Start and Stop print on standard output (stdio and
+// the file descriptor alike).
+struct StdoutCapture {
+  int saved = -1;
+  std::FILE *file = nullptr;
+  void Start() {
+    std::fflush(stdout);
+    file = std::tmpfile();
+    saved = dup(STDOUT_FILENO);
+    dup2(fileno(file), STDOUT_FILENO);
+  }
+  std::string Stop() {
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+      text.append(buffer, got);
+    std::fclose(file);
+    return text;
+  }
+};
+
+struct RunResult {
+  std::string out;  // standard output
+  std::string err;  // standard error
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+};
+
+// Runs the trelvin binary with `args` in the directory `dir`. `prefix` is put before
+// the binary on the command line (for example setpriv ...), as separate words.
+inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::string> &args,
+                            const std::vector<std::string> &prefix = {}) {
+  RunResult result;
+  std::string outPath = dir + "/.stdout", errPath = dir + "/.stderr";
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    std::vector<std::string> words(prefix);
+    words.push_back(TRELVIN_BIN);
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return result;
+}
+
+}  // namespace testsupport
+
+#endif
