@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,10 +97,15 @@ struct RunResult {
   int status = -1;  // exit status, or -1 when the process did not exit normally
 };
 
-// Runs the trelvin binary with `args` in the directory `dir`. `prefix` is put before
-// the binary on the command line (for example setpriv ...), as separate words.
+struct RunOptions {
+  std::vector<std::string> prefix;  // words put before the binary (e.g. setpriv ...)
+  long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
+  unsigned timeoutSeconds = 60;     // the run is killed (status -1) after this
+};
+
+// Runs the trelvin binary with `args` in the directory `dir`.
 inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::string> &args,
-                            const std::vector<std::string> &prefix = {}) {
+                            const RunOptions &options = {}) {
   RunResult result;
   std::string outPath = dir + "/.stdout", errPath = dir + "/.stderr";
   pid_t pid = fork();
@@ -109,7 +115,14 @@ inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::strin
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    std::vector<std::string> words(prefix);
+    if (options.fileSizeLimit >= 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                             static_cast<rlim_t>(options.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    alarm(options.timeoutSeconds);
+    std::vector<std::string> words(options.prefix);
     words.push_back(TRELVIN_BIN);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char *> argv;

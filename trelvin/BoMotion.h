@@ -1,0 +1,30 @@
+// BoMotion: the motion file conversion. Every row of the moved-aside motion file is read,
+// every joint's rotation channels are composed onto the joint's correction matrix and
+// written back as Z-Y-X Euler angles, and the row is written with two decimals per value.
+#ifndef TRELVIN_BOMOTION_H
+#define TRELVIN_BOMOTION_H
+
+#include "BoFileIO.h"
+#include "BoSkeleton.h"
+
+// The largest row width the conversion accepts.
+constexpr int BO_MOTION_MAX_CHANNELS = 1000000;
+
+typedef enum _BoMotionResult {
+  BoMotionDone,        // every row converted and written
+  BoMotionReadError,   // a read of `in` failed; the "File I/O" warning has been printed
+  BoMotionWriteError,  // a write to `out` failed (nothing printed)
+  BoMotionNoRow        // totalChannels too large or the row could not be allocated
+} BoMotionResult;
+
+// Converts every line of in->stream into one line of out->stream: channels 1 to
+// totalChannels (the first totalChannels numbers of the line, read as "%f" reads them;
+// channels a line lacks are 0) are corrected joint by joint in hierarchy order and each
+// is written as "% 4.2f\t", then "\n". A totalChannels below 0 counts as 0. Only columns
+// 1..totalChannels and a joint's first 12 slots take part; slots whose code is not a
+// rotation pass through. One line is held at a time, whatever its length. On a read
+// error in->line is the number of lines read before it. `out` is flushed but not closed.
+BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
+                               BbFileInfo *in, BbFileInfo *out);
+
+#endif
