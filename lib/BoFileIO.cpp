@@ -6,6 +6,9 @@
 // and a warning is printed whole; the record's line buffer keeps its fixed 2048 bytes.
 #include "BoFileIO.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -131,4 +134,114 @@ void BoFileWarnReadError(const BbFileInfo *self) {
                         std::to_string(self->line + 1) + " of the file '" +
                         (self->name != nullptr ? self->name : "") + "'.";
   BoDialogWarning("File I/O", message.c_str());
+}
+
+// The search-directory registry. Each list grows by exactly one entry per registered
+// directory, and an entry is the caller's path as given (for subdirectories, that path,
+// "/" and the entry name), so a trailing '/' shows up doubled in the subdirectories.
+
+namespace {
+
+// Appends a copy of `path` to the list; when memory runs out the list stays as it was.
+void AppendDirectory(char ***list, int *count, const std::string &path) {
+  char *copy = CopyString(path);
+  if (copy == nullptr) return;
+  char **grown;
+  if (*count == 0) {
+    grown = static_cast<char **>(std::malloc(sizeof(char *)));
+  } else {
+    grown = static_cast<char **>(
+        std::realloc(*list, (static_cast<size_t>(*count) + 1) * sizeof(char *)));
+  }
+  if (grown == nullptr) {
+    std::free(copy);
+    return;
+  }
+  grown[*count] = copy;
+  *list = grown;
+  (*count)++;
+}
+
+}  // namespace
+
+void BoFileSetDir(const char *dirName, int type) {
+  // stat follows symbolic links: a link to a directory is a directory.
+  struct stat status;
+  if (stat(dirName, &status) != 0) {
+    std::string message = std::string("Could not find the directory '") + dirName + "'";
+    BoDialogWarning("File", message.c_str());
+    return;
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    std::string message = std::string("The path '") + dirName + "' is not a directory";
+    BoDialogWarning("File", message.c_str());
+    return;
+  }
+
+  char ***list;
+  int *count;
+  if (type == 7) {
+    list = &objdirs;
+    count = &nobjdirs;
+  } else if (type == 13) {
+    list = &mtldirs;
+    count = &nmtldirs;
+  } else {
+    return;
+  }
+  AppendDirectory(list, count, dirName);
+
+  // One level of subdirectories, in the order the listing yields them. Hidden entries
+  // (and with them "." and "..") are skipped, and so is every entry whose status
+  // cannot be read, such as a dangling link.
+  DIR *listing = opendir(dirName);
+  if (listing == nullptr) return;
+  for (struct dirent *entry = readdir(listing); entry != nullptr;
+       entry = readdir(listing)) {
+    if (entry->d_name[0] == '.') continue;
+    std::string path = std::string(dirName) + "/" + entry->d_name;
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+      AppendDirectory(list, count, path);
+    }
+  }
+  closedir(listing);
+}
+
+char *getstring(char *line, unsigned char delimeter, int *characters) {
+  // Every test against the delimiter comes after the test for the end of the text, so
+  // a NUL delimiter never carries the scan past the terminator.
+  int count = 0;
+  char *p = line;
+  while (*p != '\0' && (static_cast<unsigned char>(*p) == delimeter || *p == ' ')) {
+    p++;
+    count++;
+  }
+
+  char *token = p;
+  while (*p != '\0' && *p != '\n' && static_cast<unsigned char>(*p) != delimeter) {
+    p++;
+    count++;
+  }
+  size_t length = static_cast<size_t>(p - token);
+
+  // The character that ended the token becomes the token's terminator and is counted;
+  // after a delimiter or newline the separators up to the next token are consumed too.
+  bool atEnd = *p == '\0';
+  count++;
+  if (!atEnd) {
+    *p = '\0';
+    p++;
+    while (*p != '\0' && (static_cast<unsigned char>(*p) == delimeter || *p == ' ')) {
+      p++;
+      count++;
+    }
+  }
+
+  *characters = count;
+  char *copy = static_cast<char *>(std::malloc(length + 1));
+  if (copy != nullptr) {
+    std::memcpy(copy, token, length);
+    copy[length] = '\0';
+  }
+  return copy;
 }
