@@ -29,9 +29,12 @@ typedef enum _BoFileReadResult {
   BoFileError  // read error: the "File I/O" warning has been printed
 } BoFileReadResult;
 
-// Supplied by the program that uses the library: prints one warning. `type` is a
+// Not defined by the library: every program that links it must provide a definition of
+//   void BoDialogWarning(const char *type, const char *message);
+// with C++ linkage. The library calls it once for each of its warnings: `type` is a
 // category word ("File" for opening and directory failures, "File I/O" for read
-// errors), `message` the text. trelvin prints "%s:\t%s\n" on standard output.
+// errors), `message` the text without a newline. How the warning is shown is the
+// program's choice; trelvin prints "%s:\t%s\n" on standard output.
 void BoDialogWarning(const char *type, const char *message);
 
 // Opens `pathname` with the fopen mode `access` and returns its record, or null. The
