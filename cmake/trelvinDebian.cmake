@@ -1,7 +1,7 @@
 # A Debian package of the tool: `cpack -G DEB` in the build folder gives
-# trelvin_<version>_<arch>.deb with /usr/bin/trelvin and its man page. The library,
-# its headers and its CMake package (the Development component) stay out of it; they
-# are installed with `cmake --install`.
+# trelvin_<version>_<arch>.deb with /usr/bin/trelvin, its man page and the example
+# take (the Runtime component). The library, its headers and its CMake package (the
+# Development component) stay out of it; `cmake --install` installs them.
 set(TRELVIN_PACKAGE_MAINTAINER "trelvin maintainers <maintainers@trelvin.example>"
   CACHE STRING "Maintainer named in the Debian package")
 
