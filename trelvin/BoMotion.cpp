@@ -123,14 +123,14 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   if (totalChannels > BO_MOTION_MAX_CHANNELS) return BoMotionNoRow;
 
   size_t capacity = kBlockSize;
-  float *channels =
-      static_cast<float *>(std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
-  JointPlan *plans = static_cast<JointPlan *>(
-      std::malloc((static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) *
-                  sizeof(JointPlan)));
+  float *channels = static_cast<float *>(
+      std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
+  JointPlan *plans = static_cast<JointPlan *>(std::malloc(
+      (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
   char *input = static_cast<char *>(std::malloc(capacity + 1));
   Output output = {out->stream, static_cast<char *>(std::malloc(kBlockSize)), 0, false};
-  if (channels == nullptr || plans == nullptr || input == nullptr || output.block == nullptr) {
+  if (channels == nullptr || plans == nullptr || input == nullptr ||
+      output.block == nullptr) {
     std::free(channels);
     std::free(plans);
     std::free(input);
@@ -146,8 +146,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   bool atEnd = false;
   int rows = 0;
   for (;;) {
-    char *newline =
-        static_cast<char *>(std::memchr(input + start + scanned, '\n', filled - start - scanned));
+    char *newline = static_cast<char *>(
+        std::memchr(input + start + scanned, '\n', filled - start - scanned));
     if (newline != nullptr || (atEnd && start < filled)) {
       size_t lineEnd = newline != nullptr ? static_cast<size_t>(newline - input) : filled;
       input[lineEnd] = '\0';
@@ -192,8 +192,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   in->line = rows;
 
   Flush(&output);
-  if (result == BoMotionDone && (output.failed || std::fflush(out->stream) != 0 ||
-                                 std::ferror(out->stream))) {
+  if (result == BoMotionDone &&
+      (output.failed || std::fflush(out->stream) != 0 || std::ferror(out->stream))) {
     result = BoMotionWriteError;
   }
   std::free(channels);
