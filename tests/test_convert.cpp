@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -20,6 +21,67 @@ using testsupport::WriteFile;
 
 namespace {
 
+uint32_t Bits(float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, sizeof u);
+  return u;
+}
+
+// A float drawn from a mix of shapes: ordinary angles, multiples of 90, signed zeros,
+// tiny, huge and non-finite values.
+float SpecialOrRandom(std::mt19937 &random) {
+  static const float specials[] = {0.0f,      -0.0f,   90.0f,  -90.0f,  180.0f,
+                                   -180.0f,   270.0f,  360.0f, 1890.0f, 2070.0f,
+                                   1e-30f,    -1e-30f, 1e30f,  -3e38f,  INFINITY,
+                                   -INFINITY, NAN,     5e-5f,  -5.7e-5f};
+  std::uniform_int_distribution<int> pick(0, 9);
+  std::uniform_real_distribution<float> angle(-720.0f, 720.0f);
+  switch (pick(random)) {
+    case 0:
+      return specials[random() % (sizeof specials / sizeof specials[0])];
+    case 1:
+      return 90.0f * static_cast<float>(static_cast<int>(random() % 81) - 40);
+    case 2: {
+      uint32_t bits = static_cast<uint32_t>(random());
+      float f;
+      std::memcpy(&f, &bits, sizeof f);
+      return f;
+    }
+    default:
+      return angle(random);
+  }
+}
+
+TEST(BoMotionRotateDeg, MatchesTheLibraryBitForBit) {
+  std::mt19937 random(7);
+  const char axes[] = {'x', 'y', 'z'};
+  for (int trial = 0; trial < 200000; trial++) {
+    // Matrices as the conversion meets them (products of rotations, with exact zeros
+    // of both signs), and now and then a special entry.
+    BbMatrix start = GbXformClear();
+    int steps = static_cast<int>(random() % 4);
+    for (int k = 0; k < steps; k++) {
+      GbXformRotateDeg(&start, SpecialOrRandom(random), axes[random() % 3]);
+    }
+    if (random() % 8 == 0) {
+      start.mx[random() % 4][random() % 4] = SpecialOrRandom(random);
+    }
+    if (random() % 8 == 0) start.mx[random() % 4][random() % 4] = -0.0f;
+    float angle = SpecialOrRandom(random);
+    char axis = axes[random() % 3];
+    BbMatrix expected = start, got = start;
+    GbXformRotateDeg(&expected, angle, axis);
+    BoMotionRotateDeg(&got, angle, axis);
+    for (int i = 0; i < 4; i++) {
+      for (int j = 0; j < 4; j++) {
+        ASSERT_EQ(Bits(got.mx[i][j]), Bits(expected.mx[i][j]))
+            << "trial " << trial << " angle " << angle << " about " << axis << " element "
+            << i << j << ": got " << got.mx[i][j] << " expected " << expected.mx[i][j];
+      }
+    }
+  }
+}
+
 TEST(BoMotionConvert, WrittenAnglesRebuildTheComposedRotation) {
   std::mt19937 random(20261211);
   std::uniform_real_distribution<float> angle(-180.0f, 180.0f);
@@ -29,7 +91,9 @@ TEST(BoMotionConvert, WrittenAnglesRebuildTheComposedRotation) {
   BoHierarchy *hierarchy = BoHierarchyCreate();
   std::vector<std::string> axes(kJoints);
   for (int j = 0; j < kJoints; j++) {
-    BoJoint *joint = BoJointCreate(("j" + std::to_string(j)).c_str());
+    std::string name = "j";
+    name += std::to_string(j);
+    BoJoint *joint = BoJointCreate(name.c_str());
     BbVector oldPos = {{length(random), length(random), length(random)}};
     BbVector newPos = {{length(random), length(random), length(random)}};
     oldPos.vec[random() % 3] = 0.0f;  // often takes the position-turn path
