@@ -12,8 +12,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
                                BbFileInfo *in, BbFileInfo *out) {
   if (totalChannels < 0) totalChannels = 0;
   if (totalChannels > BO_MOTION_MAX_CHANNELS) return BoMotionNoRow;
-  float *channels =
-      static_cast<float *>(std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
+  float *channels = static_cast<float *>(
+      std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
   if (channels == nullptr) return BoMotionNoRow;
 
   char *line = nullptr;

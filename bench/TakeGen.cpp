@@ -8,13 +8,15 @@
 namespace {
 
 const char *const kTrackNames[] = {"xpos", "ypos", "zpos", "xrot", "yrot", "zrot"};
-const int kOrders[6][3] = {{5, 4, 3}, {3, 4, 5}, {4, 3, 5}, {5, 3, 4}, {3, 5, 4}, {4, 5, 3}};
+const int kOrders[6][3] = {{5, 4, 3}, {3, 4, 5}, {4, 3, 5},
+                           {5, 3, 4}, {3, 5, 4}, {4, 5, 3}};
 
 const char *const kOddTokens[] = {
-    "1e2",  "-.5",   "+3.",   "1e 5",     "nan",    "-inf",  "nan(12)",
-    "0x1.8p3", "1e-50", "3e39", "-0",     "0.125",  "-0.00001", "12abc",
-    "x",    "1.e",   ".",     "-",        "1e+",    "123456789012.5", "0.375",
-    "2.675", "1.005", "-1e-45", "99999999999999999999"};
+    "1e2",   "-.5",     "+3.",      "1e 5",   "nan",
+    "-inf",  "nan(12)", "0x1.8p3",  "1e-50",  "3e39",
+    "-0",    "0.125",   "-0.00001", "12abc",  "x",
+    "1.e",   ".",       "-",        "1e+",    "123456789012.5",
+    "0.375", "2.675",   "1.005",    "-1e-45", "99999999999999999999"};
 constexpr int kOddCount = sizeof kOddTokens / sizeof kOddTokens[0];
 
 bool WriteBodies(const std::string &dir, const TakeJoint *joints) {
@@ -24,9 +26,11 @@ bool WriteBodies(const std::string &dir, const TakeJoint *joints) {
   for (int j = 0; ok && j < kTakeJoints; j++) {
     const TakeJoint &t = joints[j];
     std::fprintf(old, "bgnsite\nname joint%02d\nxfm %g %g %g %g %g %g\nendsite\n", j,
-                 t.oldPos[0], t.oldPos[1], t.oldPos[2], t.oldRot[0], t.oldRot[1], t.oldRot[2]);
+                 t.oldPos[0], t.oldPos[1], t.oldPos[2], t.oldRot[0], t.oldRot[1],
+                 t.oldRot[2]);
     std::fprintf(fresh, "bgnsite\nname joint%02d\nxfm %g %g %g %g %g %g\nendsite\n", j,
-                 t.newPos[0], t.newPos[1], t.newPos[2], t.newRot[0], t.newRot[1], t.newRot[2]);
+                 t.newPos[0], t.newPos[1], t.newPos[2], t.newRot[0], t.newRot[1],
+                 t.newRot[2]);
   }
   if (old != nullptr) ok = std::fclose(old) == 0 && ok;
   if (fresh != nullptr) ok = std::fclose(fresh) == 0 && ok;
@@ -39,8 +43,8 @@ bool WriteCapture(const std::string &dir, const TakeJoint *joints) {
   std::fprintf(cap, "bgninput\nfilename take.dat\nendinput\n");
   for (int j = 0; j < kTakeJoints; j++) {
     const TakeJoint &t = joints[j];
-    std::fprintf(cap, "object joint body.joint%02d\ncapture joint%02d %d %d\nbgntracks\n", j,
-                 j, t.firstChannel, t.firstChannel + t.count - 1);
+    std::fprintf(cap, "object joint body.joint%02d\ncapture joint%02d %d %d\nbgntracks\n",
+                 j, j, t.firstChannel, t.firstChannel + t.count - 1);
     for (int i = 0; i < t.count; i++) std::fprintf(cap, "%s\n", kTrackNames[t.codes[i]]);
     std::fprintf(cap, "endtracks\n");
   }
@@ -91,7 +95,8 @@ bool TakeWrite(const std::string &dir, long rows, unsigned seed, bool odd) {
       const char *sep = chn < kTakeChannels ? " " : "";
       int pick = odd ? oddPick(random) : kOddCount;
       if (pick < kOddCount) {
-        used += std::snprintf(line + used, sizeof line - used, "%s%s", kOddTokens[pick], sep);
+        used +=
+            std::snprintf(line + used, sizeof line - used, "%s%s", kOddTokens[pick], sep);
         continue;
       }
       double value = chn <= 3 ? (chn == 2 ? 95.0 : 0.01 * row) + noise(random)

@@ -12,8 +12,8 @@ constexpr int kTakeChannels = 6 + 3 * (kTakeJoints - 1);
 struct TakeJoint {
   float oldPos[3], newPos[3], oldRot[3], newRot[3];
   int firstChannel;
-  int count;      // channels
-  int codes[6];   // channel codes: 0..2 positions, 3..5 rotations about x, y, z
+  int count;     // channels
+  int codes[6];  // channel codes: 0..2 positions, 3..5 rotations about x, y, z
 };
 
 // The joints of the take made with `seed`, in body order.

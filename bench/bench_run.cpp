@@ -29,12 +29,14 @@ struct Timing {
 
 // Runs `binary` on the take in `dir` and puts the original back afterwards; the output
 // is kept as `keep`.
-Timing RunOnce(const std::string &binary, const std::string &dir, const std::string &keep) {
+Timing RunOnce(const std::string &binary, const std::string &dir,
+               const std::string &keep) {
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    execl(binary.c_str(), binary.c_str(), "old.bod", "new.bod", "take.cap", (char *)nullptr);
+    execl(binary.c_str(), binary.c_str(), "old.bod", "new.bod", "take.cap",
+          (char *)nullptr);
     _exit(127);
   }
   int status = 0;
@@ -64,7 +66,8 @@ Timing Best(const std::string &binary, const std::string &dir, const std::string
 
 std::string Contents(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::string(std::istreambuf_iterator<char>(in),
+                     std::istreambuf_iterator<char>());
 }
 
 // Compose-and-extract for every row, with the library's rotation or the tool's.
@@ -85,7 +88,8 @@ double MathOnly(const std::vector<float> &rows, long nrows, bool toolMath) {
   double checksum = 0.0;
   auto start = std::chrono::steady_clock::now();
   for (long r = 0; r < nrows; r++) {
-    std::memcpy(channels.data() + 1, &rows[r * kTakeChannels], kTakeChannels * sizeof(float));
+    std::memcpy(channels.data() + 1, &rows[r * kTakeChannels],
+                kTakeChannels * sizeof(float));
     for (int j = 0; j < kTakeJoints; j++) {
       const TakeJoint &t = layout[j];
       BbMatrix mx = BoJointGetMatrix(joints[j]);
@@ -122,7 +126,8 @@ int main(int argc, char **argv) {
     std::printf("bench_run: could not write the take\n");
     return 1;
   }
-  double megabytes = static_cast<double>(std::filesystem::file_size(dir + "/take.dat")) / 1e6;
+  double megabytes =
+      static_cast<double>(std::filesystem::file_size(dir + "/take.dat")) / 1e6;
   std::printf("take: %d joints, %d channels, %ld rows, %.1f MB\n", kTakeJoints,
               kTakeChannels, nrows, megabytes);
 
@@ -133,7 +138,8 @@ int main(int argc, char **argv) {
               plain.seconds, megabytes / plain.seconds, nrows / plain.seconds,
               plain.maxRssKiB);
   std::printf("trelvin:     %7.3f s  %7.1f MB/s  %9.0f rows/s  peak RSS %ld KiB\n",
-              tool.seconds, megabytes / tool.seconds, nrows / tool.seconds, tool.maxRssKiB);
+              tool.seconds, megabytes / tool.seconds, nrows / tool.seconds,
+              tool.maxRssKiB);
   std::printf("ratio: %.2fx   output identical: %s\n", plain.seconds / tool.seconds,
               identical ? "yes" : "NO");
 
@@ -145,10 +151,12 @@ int main(int argc, char **argv) {
   std::fclose(take);
   double libraryMath = MathOnly(rows, nrows, false);
   double toolMath = MathOnly(rows, nrows, true);
-  std::printf("math only, library rotations: %7.3f s  %7.1f MB/s (plain run / this: %.1fx)\n",
-              libraryMath, megabytes / libraryMath, plain.seconds / libraryMath);
-  std::printf("math only, tool rotations:    %7.3f s  %7.1f MB/s (tool run / this: %.2fx)\n",
-              toolMath, megabytes / toolMath, tool.seconds / toolMath);
+  std::printf(
+      "math only, library rotations: %7.3f s  %7.1f MB/s (plain run / this: %.1fx)\n",
+      libraryMath, megabytes / libraryMath, plain.seconds / libraryMath);
+  std::printf(
+      "math only, tool rotations:    %7.3f s  %7.1f MB/s (tool run / this: %.2fx)\n",
+      toolMath, megabytes / toolMath, tool.seconds / toolMath);
   std::filesystem::remove_all(dir);
   return identical ? 0 : 1;
 }

@@ -319,6 +319,12 @@ TEST(Run, RefusesAMoveThatWouldLoseTheRecording) {
   }
 }
 
+RunOptions FileSizeLimit(long bytes) {
+  RunOptions options;
+  options.fileSizeLimit = bytes;
+  return options;
+}
+
 TEST(Run, FailedRunsPutTheRecordingBack) {
   std::string motion;
   for (int row = 0; row < 2000; row++) motion += "1 2\n";
@@ -336,7 +342,7 @@ TEST(Run, FailedRunsPutTheRecordingBack) {
        "Could not allocate a row of 2000000 channels.\n",
        1},
       {"a full disk", Input("walk.dat") + Entry("hip", 1, 2, {"xpos", "ypos"}),
-       RunOptions{{}, 4096, 60},
+       FileSizeLimit(4096),
        "File I/O:\tAn error occured while writing the file 'walk.dat'.\n", 1},
   };
   for (const Case &c : cases) {
