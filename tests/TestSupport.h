@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,12 +99,13 @@ struct RunResult {
 };
 
 struct RunOptions {
-  std::vector<std::string> prefix;  // words put before the binary (e.g. setpriv ...)
-  long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
-  unsigned timeoutSeconds = 60;     // the run is killed (status -1) after this
+  std::string binary = TRELVIN_BIN;  // the program to run
+  std::vector<std::string> prefix;   // words put before the binary (e.g. setpriv ...)
+  long fileSizeLimit = -1;           // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
+  unsigned timeoutSeconds = 60;      // the run is killed (status -1) after this
 };
 
-// Runs the trelvin binary with `args` in the directory `dir`.
+// Runs the trelvin binary (or options.binary) with `args` in the directory `dir`.
 inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::string> &args,
                             const RunOptions &options = {}) {
   RunResult result;
@@ -123,7 +125,7 @@ inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::strin
     }
     alarm(options.timeoutSeconds);
     std::vector<std::string> words(options.prefix);
-    words.push_back(TRELVIN_BIN);
+    words.push_back(options.binary);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (std::string &word : words) argv.push_back(word.data());

@@ -9,6 +9,7 @@
 // that block, so one line is held at a time whatever its length.
 #include "BoMotion.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,61 @@ size_t FormatFloat(char *out, float value) {
   return static_cast<size_t>(std::snprintf(out, kFormatMax, "% 4.2f\t", (double)value));
 }
 
+// The rotation work matrix of GbXformRotateRad: the general three-axis formula with the
+// two neutral axes at sine +0 and cosine 1, each entry rounded to float once.
+BbMatrix WorkMatrix(double sinx, double cosx, double siny, double cosy, double sinz,
+                    double cosz) {
+  BbMatrix w = BbMxIdent();
+  w.mx[0][0] = (float)(cosy * cosz);
+  w.mx[0][1] = (float)(cosy * sinz);
+  w.mx[0][2] = (float)(-siny);
+  w.mx[1][0] = (float)(sinx * siny * cosz - cosx * sinz);
+  w.mx[1][1] = (float)(sinx * siny * sinz + cosx * cosz);
+  w.mx[1][2] = (float)(sinx * cosy);
+  w.mx[2][0] = (float)(cosx * siny * cosz + sinx * sinz);
+  w.mx[2][1] = (float)(cosx * siny * sinz - sinx * cosz);
+  w.mx[2][2] = (float)(cosx * cosy);
+  return w;
+}
+
+double Snap(double value) {
+  return (value > -1e-6 && value < 1e-6) ? 0.0 : value;
+}
+
+// Element [i][j] of w x t, summed in full as BbMxMultLeft sums it.
+double FullElement(const BbMatrix &w, const BbMatrix &t, int i, int j) {
+  double sum = (double)w.mx[i][0] * (double)t.mx[0][j];
+  sum = sum + (double)w.mx[i][1] * (double)t.mx[1][j];
+  sum = sum + (double)w.mx[i][2] * (double)t.mx[2][j];
+  sum = sum + (double)w.mx[i][3] * (double)t.mx[3][j];
+  return sum;
+}
+
+// Element [i][j] of w x t from the terms of columns a and b of w (the other two entries
+// of row i are zero), in the order of the full sum.
+inline float TwoTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j, int a,
+                            int b) {
+  double sum = (double)w.mx[i][a] * (double)t.mx[a][j];
+  sum = sum + (double)w.mx[i][b] * (double)t.mx[b][j];
+  if (sum == 0.0) sum = FullElement(w, t, i, j);
+  return (float)sum;
+}
+
+// Element [i][j] where row i of w has a single nonzero entry, on the diagonal.
+inline float OneTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j) {
+  double sum = (double)w.mx[i][i] * (double)t.mx[i][j];
+  if (sum == 0.0) sum = FullElement(w, t, i, j);
+  return (float)sum;
+}
+
+bool AllFinite(const BbMatrix &m) {
+  bool finite = true;
+  for (int i = 0; i < 4; i++) {
+    for (int j = 0; j < 4; j++) finite = finite && std::isfinite(m.mx[i][j]);
+  }
+  return finite;
+}
+
 // Builds the plan of every joint that has a rotation slot inside columns
 // 1..totalChannels. Returns the number of plans written to `plans`.
 int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans) {
@@ -67,7 +123,7 @@ int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans
 void CorrectJoint(const JointPlan *plan, float *channels) {
   BbMatrix mx = plan->mx;
   for (int k = 0; k < plan->count; k++) {
-    GbXformRotateDeg(&mx, channels[plan->column[k]], plan->axis[k]);
+    BoMotionRotateDeg(&mx, channels[plan->column[k]], plan->axis[k]);
   }
   BbVector rotate;
   BbXfChangeRotOrder(&rotate, "ZYX", mx.mx);
@@ -76,6 +132,54 @@ void CorrectJoint(const JointPlan *plan, float *channels) {
     channels[plan->column[k]] = rotate.vec['z' - plan->axis[k]];
   }
 }
+
+}  // namespace
+
+void BoMotionRotateDeg(BbMatrix *self, float angle, char axis) {
+  if ((axis != 'x' && axis != 'y' && axis != 'z') || !std::isfinite(angle) ||
+      !AllFinite(*self)) {
+    GbXformRotateDeg(self, angle, axis);
+    return;
+  }
+  const double product = (double)angle * 3.141592653589793;
+  const float radians = (float)(product / 180.0);
+  const double da = radians;
+  const double s = Snap(std::sin(da));
+  const double c = Snap(std::cos(da));
+
+  // With a finite angle and matrix, the work matrix's structural zeros are zeros and
+  // every product is finite; each row of w has its nonzero entries where named below.
+  const BbMatrix &t = *self;
+  BbMatrix d;
+  if (axis == 'x') {
+    const BbMatrix w = WorkMatrix(s, c, 0.0, 1.0, 0.0, 1.0);
+    for (int j = 0; j < 4; j++) {
+      d.mx[0][j] = OneTermElement(w, t, 0, j);
+      d.mx[1][j] = TwoTermElement(w, t, 1, j, 1, 2);
+      d.mx[2][j] = TwoTermElement(w, t, 2, j, 1, 2);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
+  } else if (axis == 'y') {
+    const BbMatrix w = WorkMatrix(0.0, 1.0, s, c, 0.0, 1.0);
+    for (int j = 0; j < 4; j++) {
+      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 2);
+      d.mx[1][j] = OneTermElement(w, t, 1, j);
+      d.mx[2][j] = TwoTermElement(w, t, 2, j, 0, 2);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
+  } else {
+    const BbMatrix w = WorkMatrix(0.0, 1.0, 0.0, 1.0, s, c);
+    for (int j = 0; j < 4; j++) {
+      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 1);
+      d.mx[1][j] = TwoTermElement(w, t, 1, j, 0, 1);
+      d.mx[2][j] = OneTermElement(w, t, 2, j);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
+  }
+  *self = d;
+}
+
+namespace {
 
 struct Output {
   FILE *stream;
@@ -123,14 +227,14 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   if (totalChannels > BO_MOTION_MAX_CHANNELS) return BoMotionNoRow;
 
   size_t capacity = kBlockSize;
-  float *channels =
-      static_cast<float *>(std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
-  JointPlan *plans = static_cast<JointPlan *>(
-      std::malloc((static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) *
-                  sizeof(JointPlan)));
+  float *channels = static_cast<float *>(
+      std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
+  JointPlan *plans = static_cast<JointPlan *>(std::malloc(
+      (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
   char *input = static_cast<char *>(std::malloc(capacity + 1));
   Output output = {out->stream, static_cast<char *>(std::malloc(kBlockSize)), 0, false};
-  if (channels == nullptr || plans == nullptr || input == nullptr || output.block == nullptr) {
+  if (channels == nullptr || plans == nullptr || input == nullptr ||
+      output.block == nullptr) {
     std::free(channels);
     std::free(plans);
     std::free(input);
@@ -146,8 +250,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   bool atEnd = false;
   int rows = 0;
   for (;;) {
-    char *newline =
-        static_cast<char *>(std::memchr(input + start + scanned, '\n', filled - start - scanned));
+    char *newline = static_cast<char *>(
+        std::memchr(input + start + scanned, '\n', filled - start - scanned));
     if (newline != nullptr || (atEnd && start < filled)) {
       size_t lineEnd = newline != nullptr ? static_cast<size_t>(newline - input) : filled;
       input[lineEnd] = '\0';
@@ -192,8 +296,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   in->line = rows;
 
   Flush(&output);
-  if (result == BoMotionDone && (output.failed || std::fflush(out->stream) != 0 ||
-                                 std::ferror(out->stream))) {
+  if (result == BoMotionDone &&
+      (output.failed || std::fflush(out->stream) != 0 || std::ferror(out->stream))) {
     result = BoMotionWriteError;
   }
   std::free(channels);

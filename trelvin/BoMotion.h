@@ -17,6 +17,14 @@ typedef enum _BoMotionResult {
   BoMotionNoRow        // totalChannels too large or the row could not be allocated
 } BoMotionResult;
 
+// Composes a rotation by `angle` degrees about `axis` onto *self, bit for bit as
+// GbXformRotateDeg does, for every input. Where the angle and every entry of *self are
+// finite it skips the products with the work matrix's zero entries: adding a zero
+// term leaves a nonzero double sum unchanged, so only an element whose sum comes out
+// zero (where the zero's sign depends on the skipped terms) is summed in full.
+// Anything else is handed to GbXformRotateDeg.
+void BoMotionRotateDeg(BbMatrix *self, float angle, char axis);
+
 // Converts every line of in->stream into one line of out->stream: channels 1 to
 // totalChannels (the first totalChannels numbers of the line, read as "%f" reads them;
 // channels a line lacks are 0) are corrected joint by joint in hierarchy order and each

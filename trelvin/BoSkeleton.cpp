@@ -42,7 +42,9 @@ void BoHierarchyAddJoint(BoHierarchy *self, BoJoint *joint) {
   self->njoints = static_cast<int>(count);
 }
 
-int BoHierarchyGetNumJoints(const BoHierarchy *self) { return self->njoints; }
+int BoHierarchyGetNumJoints(const BoHierarchy *self) {
+  return self->njoints;
+}
 
 BoJoint *BoHierarchyGetJoint(const BoHierarchy *self, int joint) {
   return self->joints[joint];
@@ -79,18 +81,26 @@ BbVector RoundPosition(BbVector pos) {
 
 }  // namespace
 
-void BoJointSetOldPosition(BoJoint *self, BbVector pos) { self->oldPos = RoundPosition(pos); }
+void BoJointSetOldPosition(BoJoint *self, BbVector pos) {
+  self->oldPos = RoundPosition(pos);
+}
 
-void BoJointSetOldRotate(BoJoint *self, BbVector rotate) { self->oldRot = rotate; }
+void BoJointSetOldRotate(BoJoint *self, BbVector rotate) {
+  self->oldRot = rotate;
+}
 
-void BoJointSetNewPosition(BoJoint *self, BbVector pos) { self->newPos = RoundPosition(pos); }
+void BoJointSetNewPosition(BoJoint *self, BbVector pos) {
+  self->newPos = RoundPosition(pos);
+}
 
 void BoJointSetNewRotate(BoJoint *self, BbVector rotate) {
   self->newRot = rotate;
   self->done = 1;
 }
 
-BbMatrix BoJointGetMatrix(const BoJoint *self) { return self->mx; }
+BbMatrix BoJointGetMatrix(const BoJoint *self) {
+  return self->mx;
+}
 
 void BoJointSetMatrix(BoJoint *self) {
   // Position test: a component that is zero in the old body and not in the new one means
@@ -140,8 +150,8 @@ void BoJointCreateXforms(BoJoint *self, int frames) {
   self->Xf = nullptr;
   self->frames = 0;
   if (frames <= 0) return;
-  BoXform **xforms =
-      static_cast<BoXform **>(std::malloc(static_cast<size_t>(frames) * sizeof(BoXform *)));
+  BoXform **xforms = static_cast<BoXform **>(
+      std::malloc(static_cast<size_t>(frames) * sizeof(BoXform *)));
   if (xforms == nullptr) return;
   for (int frame = 0; frame < frames; frame++) xforms[frame] = BoXformCreate();
   self->Xf = xforms;

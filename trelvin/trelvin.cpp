@@ -36,8 +36,8 @@ struct RunState {
   BoHierarchy *hierarchy = nullptr;
   BoJoint *joint = nullptr;  // the current joint of a reader
   std::string keyword;
-  std::string fileName;      // the motion file's path as the capture file gives it
-  std::string newMove;       // its moved-aside path
+  std::string fileName;  // the motion file's path as the capture file gives it
+  std::string newMove;   // its moved-aside path
   int totalChannels = 0;
   bool motionNamed = false;  // a filename line with a path has been handled
   bool movedAside = false;   // this run moved the motion file to newMove
@@ -240,7 +240,8 @@ PhaseResult ReadCapture(RunState *run) {
       if (NextToken(line, &pos) != "joint") continue;
       std::string objectName = NextToken(line, &pos);
       std::string::size_type dot = objectName.rfind('.');
-      std::string jointName = dot == std::string::npos ? objectName : objectName.substr(dot + 1);
+      std::string jointName =
+          dot == std::string::npos ? objectName : objectName.substr(dot + 1);
       run->joint = BoHierarchyFindJoint(run->hierarchy, jointName.c_str());
     } else if (run->keyword == "capture" && run->joint != nullptr) {
       NextToken(line, &pos);  // the capture's own name, not used
@@ -324,7 +325,8 @@ int main(int argc, char **argv) {
   BoFileDeleteInfo(run.newMoveFile);
   run.newMoveFile = nullptr;
   if (converted == BoMotionWriteError || closed != 0) {
-    std::string message = "An error occured while writing the file '" + run.fileName + "'.";
+    std::string message =
+        "An error occured while writing the file '" + run.fileName + "'.";
     BoDialogWarning("File I/O", message.c_str());
     return EndRun(&run, 1);
   }
