@@ -7,6 +7,12 @@
 // a joint without such slots changes nothing and is left out. The row buffer, the plan
 // and the two block buffers are allocated once; a line longer than the input block grows
 // that block, so one line is held at a time whatever its length.
+//
+// The per-joint math gives the library's results bit for bit but does less work: the
+// products with the rotation work matrix's zero entries are skipped (see
+// BoMotionRotateDeg), column 3 of the working matrix, which the Z-Y-X read-back never
+// reads and which never feeds the other columns, is not computed, and only the angles
+// the joint writes back are read.
 #include "BoMotion.h"
 
 #include <cmath>
@@ -20,25 +26,6 @@ namespace {
 
 constexpr size_t kBlockSize = 1 << 20;
 constexpr size_t kFormatMax = 64;  // longest "% 4.2f\t" of a float, with room to spare
-
-struct JointPlan {
-  BbMatrix mx;     // the joint's correction matrix
-  int count;       // rotation slots inside the row
-  int column[12];  // their columns, in slot order
-  char axis[12];   // 'x', 'y' or 'z'
-};
-
-// Reads one number as "%f%n" does, from a NUL-terminated text. Returns the characters
-// taken, or 0 when nothing could be read.
-int ScanFloat(const char *text, float *value) {
-  int taken = 0;
-  if (std::sscanf(text, "%f%n", value, &taken) != 1) return 0;
-  return taken;
-}
-
-size_t FormatFloat(char *out, float value) {
-  return static_cast<size_t>(std::snprintf(out, kFormatMax, "% 4.2f\t", (double)value));
-}
 
 // The rotation work matrix of GbXformRotateRad: the general three-axis formula with the
 // two neutral axes at sine +0 and cosine 1, each entry rounded to float once.
@@ -57,8 +44,19 @@ BbMatrix WorkMatrix(double sinx, double cosx, double siny, double cosy, double s
   return w;
 }
 
-double Snap(double value) {
-  return (value > -1e-6 && value < 1e-6) ? 0.0 : value;
+double Snap(double value) { return (value > -1e-6 && value < 1e-6) ? 0.0 : value; }
+
+// The work matrix of a rotation by `angle` degrees about 'x', 'y' or 'z', exactly as
+// GbXformRotateDeg builds it.
+BbMatrix AxisWorkMatrix(float angle, char axis) {
+  const double product = (double)angle * 3.141592653589793;
+  const float radians = (float)(product / 180.0);
+  const double da = radians;
+  const double s = Snap(std::sin(da));
+  const double c = Snap(std::cos(da));
+  if (axis == 'x') return WorkMatrix(s, c, 0.0, 1.0, 0.0, 1.0);
+  if (axis == 'y') return WorkMatrix(0.0, 1.0, s, c, 0.0, 1.0);
+  return WorkMatrix(0.0, 1.0, 0.0, 1.0, s, c);
 }
 
 // Element [i][j] of w x t, summed in full as BbMxMultLeft sums it.
@@ -71,7 +69,9 @@ double FullElement(const BbMatrix &w, const BbMatrix &t, int i, int j) {
 }
 
 // Element [i][j] of w x t from the terms of columns a and b of w (the other two entries
-// of row i are zero), in the order of the full sum.
+// of row i are zero), in the order of the full sum. Adding a zero term leaves a nonzero
+// sum unchanged, so only a zero result, whose sign the skipped terms decide, is summed
+// in full.
 inline float TwoTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j, int a,
                             int b) {
   double sum = (double)w.mx[i][a] * (double)t.mx[a][j];
@@ -87,13 +87,106 @@ inline float OneTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j) 
   return (float)sum;
 }
 
-bool AllFinite(const BbMatrix &m) {
-  bool finite = true;
-  for (int i = 0; i < 4; i++) {
-    for (int j = 0; j < 4; j++) finite = finite && std::isfinite(m.mx[i][j]);
+// Sets columns 0 to 2 of *self to those of w x *self, bit for bit as BbMxMultLeft, for
+// the work matrix w of a finite angle about `axis` and a finite *self whose entries stay
+// far from overflow. Column 3 is left as it was.
+void RotateColumns(BbMatrix *self, const BbMatrix &w, char axis) {
+  // The work matrix's structural zeros are zeros here and every product is finite;
+  // each row of w has its nonzero entries where named below.
+  const BbMatrix t = *self;
+  BbMatrix &d = *self;
+  if (axis == 'x') {
+    for (int j = 0; j < 3; j++) {
+      d.mx[0][j] = OneTermElement(w, t, 0, j);
+      d.mx[1][j] = TwoTermElement(w, t, 1, j, 1, 2);
+      d.mx[2][j] = TwoTermElement(w, t, 2, j, 1, 2);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
+  } else if (axis == 'y') {
+    for (int j = 0; j < 3; j++) {
+      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 2);
+      d.mx[1][j] = OneTermElement(w, t, 1, j);
+      d.mx[2][j] = TwoTermElement(w, t, 2, j, 0, 2);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
+  } else {
+    for (int j = 0; j < 3; j++) {
+      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 1);
+      d.mx[1][j] = TwoTermElement(w, t, 1, j, 0, 1);
+      d.mx[2][j] = OneTermElement(w, t, 2, j);
+      d.mx[3][j] = OneTermElement(w, t, 3, j);
+    }
   }
-  return finite;
 }
+
+// Entries below this keep every product and sum of up to twelve compositions finite
+// (each multiplies the largest entry by at most sqrt(2)). NaN and infinities fail it.
+constexpr float kTameLimit = 1e30f;
+
+bool Tame(const BbMatrix &m) {
+  bool tame = true;
+  for (int i = 0; i < 4; i++) {
+    for (int j = 0; j < 4; j++) tame = tame && std::fabs(m.mx[i][j]) < kTameLimit;
+  }
+  return tame;
+}
+
+float ToDegrees(float radians) { return (float)((double)radians * 57.29577951308232); }
+
+}  // namespace
+
+void BoMotionRotateDeg(BbMatrix *self, float angle, char axis) {
+  if ((axis != 'x' && axis != 'y' && axis != 'z') || !std::isfinite(angle) || !Tame(*self)) {
+    GbXformRotateDeg(self, angle, axis);
+    return;
+  }
+  const BbMatrix w = AxisWorkMatrix(angle, axis);
+  float column3[4];
+  for (int i = 0; i < 4; i++) column3[i] = (float)FullElement(w, *self, i, 3);
+  RotateColumns(self, w, axis);
+  for (int i = 0; i < 4; i++) self->mx[i][3] = column3[i];
+}
+
+void BoMotionReadZYX(BbVector *angle, const float R[4][4], const bool wanted[3]) {
+  const float test = R[0][2];
+  const float magnitude = test < 0 ? -test : test;
+  if (magnitude != 1.0) {
+    if (wanted[0]) {
+      angle->vec[0] = ToDegrees((float)std::atan2((double)R[0][1], (double)R[0][0]));
+    }
+    if (wanted[1]) {
+      const double c0 = R[0][0];
+      const double c1 = R[0][1];
+      double sumOfSquares = c0 * c0;
+      sumOfSquares = sumOfSquares + c1 * c1;
+      const float costheta = (float)std::sqrt(sumOfSquares);
+      const float negated = -R[0][2];  // negated in float, so atan2 sees a zero's sign
+      angle->vec[1] = ToDegrees((float)std::atan2((double)negated, (double)costheta));
+    }
+    if (wanted[2]) {
+      angle->vec[2] = ToDegrees((float)std::atan2((double)R[1][2], (double)R[2][2]));
+    }
+    return;
+  }
+  // Gimbal lock: the outer angles share the one combination that is determined.
+  const float halfPi = 1.5707963705062866f;
+  const float negated = -R[1][0];
+  const float phi = (float)(std::atan2((double)negated, (double)R[1][1]) * 0.5);
+  if (wanted[0]) angle->vec[0] = ToDegrees(phi);
+  if (wanted[1]) angle->vec[1] = ToDegrees(test > 0 ? -halfPi : halfPi);
+  if (wanted[2]) angle->vec[2] = ToDegrees(test > 0 ? phi : -phi);
+}
+
+namespace {
+
+struct JointPlan {
+  BbMatrix mx;      // the joint's correction matrix
+  bool tame;        // mx qualifies for the fast composition
+  bool wanted[3];   // the read-back angles written back: about z, y, x (vec order)
+  int count;        // rotation slots inside the row
+  int column[12];   // their columns, in slot order
+  char axis[12];    // 'x', 'y' or 'z'
+};
 
 // Builds the plan of every joint that has a rotation slot inside columns
 // 1..totalChannels. Returns the number of plans written to `plans`.
@@ -103,6 +196,8 @@ int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans
     const BoJoint *joint = BoHierarchyGetJoint(hierarchy, jnt);
     JointPlan plan;
     plan.mx = BoJointGetMatrix(joint);
+    plan.tame = Tame(plan.mx);
+    plan.wanted[0] = plan.wanted[1] = plan.wanted[2] = false;
     plan.count = 0;
     long long chn = joint->firstChannel;
     for (int i = 0; i < 12 && chn <= joint->lastChannel; i++, chn++) {
@@ -111,6 +206,7 @@ int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans
       if (code < 3 || code > 5) continue;
       plan.column[plan.count] = static_cast<int>(chn);
       plan.axis[plan.count] = static_cast<char>('x' + (code - 3));
+      plan.wanted[5 - code] = true;
       plan.count++;
     }
     if (plan.count > 0) plans[nplans++] = plan;
@@ -122,64 +218,39 @@ int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans
 // angles back into the same channels.
 void CorrectJoint(const JointPlan *plan, float *channels) {
   BbMatrix mx = plan->mx;
+  bool fast = plan->tame;
   for (int k = 0; k < plan->count; k++) {
-    BoMotionRotateDeg(&mx, channels[plan->column[k]], plan->axis[k]);
+    const float angle = channels[plan->column[k]];
+    const char axis = plan->axis[k];
+    if (fast && std::isfinite(angle)) {
+      RotateColumns(&mx, AxisWorkMatrix(angle, axis), axis);
+    } else {
+      // Columns 0 to 2 of a product depend on columns 0 to 2 alone, so the column 3
+      // left stale by the fast path does not matter here either.
+      GbXformRotateDeg(&mx, angle, axis);
+      fast = false;
+    }
   }
   BbVector rotate;
-  BbXfChangeRotOrder(&rotate, "ZYX", mx.mx);
+  BoMotionReadZYX(&rotate, mx.mx, plan->wanted);
   for (int k = 0; k < plan->count; k++) {
     // vec[0] is the angle about z, vec[1] about y, vec[2] about x.
     channels[plan->column[k]] = rotate.vec['z' - plan->axis[k]];
   }
 }
 
-}  // namespace
-
-void BoMotionRotateDeg(BbMatrix *self, float angle, char axis) {
-  if ((axis != 'x' && axis != 'y' && axis != 'z') || !std::isfinite(angle) ||
-      !AllFinite(*self)) {
-    GbXformRotateDeg(self, angle, axis);
-    return;
-  }
-  const double product = (double)angle * 3.141592653589793;
-  const float radians = (float)(product / 180.0);
-  const double da = radians;
-  const double s = Snap(std::sin(da));
-  const double c = Snap(std::cos(da));
-
-  // With a finite angle and matrix, the work matrix's structural zeros are zeros and
-  // every product is finite; each row of w has its nonzero entries where named below.
-  const BbMatrix &t = *self;
-  BbMatrix d;
-  if (axis == 'x') {
-    const BbMatrix w = WorkMatrix(s, c, 0.0, 1.0, 0.0, 1.0);
-    for (int j = 0; j < 4; j++) {
-      d.mx[0][j] = OneTermElement(w, t, 0, j);
-      d.mx[1][j] = TwoTermElement(w, t, 1, j, 1, 2);
-      d.mx[2][j] = TwoTermElement(w, t, 2, j, 1, 2);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
-  } else if (axis == 'y') {
-    const BbMatrix w = WorkMatrix(0.0, 1.0, s, c, 0.0, 1.0);
-    for (int j = 0; j < 4; j++) {
-      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 2);
-      d.mx[1][j] = OneTermElement(w, t, 1, j);
-      d.mx[2][j] = TwoTermElement(w, t, 2, j, 0, 2);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
-  } else {
-    const BbMatrix w = WorkMatrix(0.0, 1.0, 0.0, 1.0, s, c);
-    for (int j = 0; j < 4; j++) {
-      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 1);
-      d.mx[1][j] = TwoTermElement(w, t, 1, j, 0, 1);
-      d.mx[2][j] = OneTermElement(w, t, 2, j);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
-  }
-  *self = d;
+// Reads one number as "%f%n" does, from a NUL-terminated text. Returns the characters
+// taken, or 0 when nothing could be read.
+int ScanFloat(const char *text, const char *end, float *value) {
+  (void)end;
+  int taken = 0;
+  if (std::sscanf(text, "%f%n", value, &taken) != 1) return 0;
+  return taken;
 }
 
-namespace {
+size_t FormatFloat(char *out, float value) {
+  return static_cast<size_t>(std::snprintf(out, kFormatMax, "% 4.2f\t", (double)value));
+}
 
 struct Output {
   FILE *stream;
@@ -196,13 +267,13 @@ void Flush(Output *self) {
   self->used = 0;
 }
 
-// Parses, corrects and writes one line (NUL-terminated at `line`'s end).
-void ConvertLine(const char *line, int totalChannels, float *channels,
+// Parses, corrects and writes one line, [line, end), NUL-terminated at end.
+void ConvertLine(const char *line, const char *end, int totalChannels, float *channels,
                  const JointPlan *plans, int nplans, Output *out) {
   const char *p = line;
   int chn = 1;
   for (; chn <= totalChannels; chn++) {
-    int taken = ScanFloat(p, &channels[chn]);
+    int taken = ScanFloat(p, end, &channels[chn]);
     if (taken == 0) break;
     p += taken;
   }
@@ -233,8 +304,7 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
       (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
   char *input = static_cast<char *>(std::malloc(capacity + 1));
   Output output = {out->stream, static_cast<char *>(std::malloc(kBlockSize)), 0, false};
-  if (channels == nullptr || plans == nullptr || input == nullptr ||
-      output.block == nullptr) {
+  if (channels == nullptr || plans == nullptr || input == nullptr || output.block == nullptr) {
     std::free(channels);
     std::free(plans);
     std::free(input);
@@ -255,7 +325,8 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
     if (newline != nullptr || (atEnd && start < filled)) {
       size_t lineEnd = newline != nullptr ? static_cast<size_t>(newline - input) : filled;
       input[lineEnd] = '\0';
-      ConvertLine(input + start, totalChannels, channels, plans, nplans, &output);
+      ConvertLine(input + start, input + lineEnd, totalChannels, channels, plans, nplans,
+                  &output);
       rows++;
       start = lineEnd + 1;
       scanned = 0;

@@ -25,6 +25,11 @@ typedef enum _BoMotionResult {
 // Anything else is handed to GbXformRotateDeg.
 void BoMotionRotateDeg(BbMatrix *self, float angle, char axis);
 
+// Reads R back as Z-Y-X angles bit for bit as BbXfChangeRotOrder(angle, "ZYX", R) does:
+// vec[0] about z, vec[1] about y, vec[2] about x. Only the entries whose `wanted` flag
+// is set are written (each is computed on its own); the others are left untouched.
+void BoMotionReadZYX(BbVector *angle, const float R[4][4], const bool wanted[3]);
+
 // Converts every line of in->stream into one line of out->stream: channels 1 to
 // totalChannels (the first totalChannels numbers of the line, read as "%f" reads them;
 // channels a line lacks are 0) are corrected joint by joint in hierarchy order and each
