@@ -20,12 +20,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BoMotionText.h"
 #include "GbTransform.h"
 
 namespace {
 
 constexpr size_t kBlockSize = 1 << 20;
-constexpr size_t kFormatMax = 64;  // longest "% 4.2f\t" of a float, with room to spare
+constexpr size_t kFormatMax = BO_MOTION_FORMAT_MAX;
 
 // The rotation work matrix of GbXformRotateRad: the general three-axis formula with the
 // two neutral axes at sine +0 and cosine 1, each entry rounded to float once.
@@ -46,17 +47,25 @@ BbMatrix WorkMatrix(double sinx, double cosx, double siny, double cosy, double s
 
 double Snap(double value) { return (value > -1e-6 && value < 1e-6) ? 0.0 : value; }
 
-// The work matrix of a rotation by `angle` degrees about 'x', 'y' or 'z', exactly as
-// GbXformRotateDeg builds it.
-BbMatrix AxisWorkMatrix(float angle, char axis) {
+// Sine and cosine of a rotation by `angle` degrees, as GbXformRotateDeg takes them:
+// the angle in radians rounded to float, double sine and cosine, each snapped.
+struct SineCosine {
+  double s, c;
+};
+
+SineCosine AngleSineCosine(float angle) {
   const double product = (double)angle * 3.141592653589793;
   const float radians = (float)(product / 180.0);
   const double da = radians;
-  const double s = Snap(std::sin(da));
-  const double c = Snap(std::cos(da));
-  if (axis == 'x') return WorkMatrix(s, c, 0.0, 1.0, 0.0, 1.0);
-  if (axis == 'y') return WorkMatrix(0.0, 1.0, s, c, 0.0, 1.0);
-  return WorkMatrix(0.0, 1.0, 0.0, 1.0, s, c);
+  return {Snap(std::sin(da)), Snap(std::cos(da))};
+}
+
+// The work matrix of that rotation about 'x', 'y' or 'z', exactly as the library builds
+// it.
+BbMatrix AxisWorkMatrix(SineCosine sc, char axis) {
+  if (axis == 'x') return WorkMatrix(sc.s, sc.c, 0.0, 1.0, 0.0, 1.0);
+  if (axis == 'y') return WorkMatrix(0.0, 1.0, sc.s, sc.c, 0.0, 1.0);
+  return WorkMatrix(0.0, 1.0, 0.0, 1.0, sc.s, sc.c);
 }
 
 // Element [i][j] of w x t, summed in full as BbMxMultLeft sums it.
@@ -80,42 +89,70 @@ inline float TwoTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j, 
   return (float)sum;
 }
 
-// Element [i][j] where row i of w has a single nonzero entry, on the diagonal.
-inline float OneTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j) {
-  double sum = (double)w.mx[i][i] * (double)t.mx[i][j];
-  if (sum == 0.0) sum = FullElement(w, t, i, j);
-  return (float)sum;
+// Row i of w x t where row i of w is that of the identity (1 on the diagonal, zeros
+// elsewhere): 1 x t[i][j] is t[i][j] exactly, and a zero term leaves a nonzero sum
+// unchanged, so the row stays as it is except where an entry is zero; there the sign
+// of the result depends on the zero terms, and the element is summed in full.
+inline void KeepIdentityRow(BbMatrix *d, const BbMatrix &w, const BbMatrix &t, int i) {
+  for (int j = 0; j < 3; j++) {
+    if (t.mx[i][j] == 0.0f) d->mx[i][j] = (float)FullElement(w, t, i, j);
+  }
 }
 
-// Sets columns 0 to 2 of *self to those of w x *self, bit for bit as BbMxMultLeft, for
-// the work matrix w of a finite angle about `axis` and a finite *self whose entries stay
-// far from overflow. Column 3 is left as it was.
-void RotateColumns(BbMatrix *self, const BbMatrix &w, char axis) {
-  // The work matrix's structural zeros are zeros here and every product is finite;
-  // each row of w has its nonzero entries where named below.
+// Columns 0 to 2 of W x t into d, for the work matrix W of a rotation about the axis
+// whose turning rows are A and B (their nonzero entries in columns A and B) and whose
+// row KEEP and row 3 are the identity's. Of W only the four turning entries enter the
+// two-term sums, and from the general formula they are, rounded to float, the cosine
+// on the diagonal, the sine at [A][B] and its negation at [B][A] (about y the other way
+// round); where a sine or cosine is zero its entry may be a zero of the other sign,
+// which cannot change a nonzero sum. The sums are formed without branches; the rare
+// zero results, whose sign the zero terms decide, are summed in full with W built as
+// the library builds it.
+template <int A, int B, int KEEP>
+inline void TurnColumns(BbMatrix *d, const BbMatrix &t, SineCosine sc, char axis) {
+  const float cosine = (float)sc.c, sine = (float)sc.s;
+  const double waa = cosine, wbb = cosine;
+  const double wab = A == 0 && B == 2 ? -sine : sine;
+  const double wba = A == 0 && B == 2 ? sine : -sine;
+  double rowA[3], rowB[3];
+  bool zero = false;
+  for (int j = 0; j < 3; j++) {
+    const double ta = t.mx[A][j], tb = t.mx[B][j];
+    double sumA = waa * ta;
+    sumA = sumA + wab * tb;
+    double sumB = wba * ta;
+    sumB = sumB + wbb * tb;
+    rowA[j] = sumA;
+    rowB[j] = sumB;
+    zero = zero | (sumA == 0.0) | (sumB == 0.0) | (t.mx[KEEP][j] == 0.0f) |
+           (t.mx[3][j] == 0.0f);
+  }
+  for (int j = 0; j < 3; j++) {
+    d->mx[A][j] = (float)rowA[j];
+    d->mx[B][j] = (float)rowB[j];
+  }
+  if (!zero) return;
+  const BbMatrix w = AxisWorkMatrix(sc, axis);
+  for (int j = 0; j < 3; j++) {
+    if (rowA[j] == 0.0) d->mx[A][j] = (float)FullElement(w, t, A, j);
+    if (rowB[j] == 0.0) d->mx[B][j] = (float)FullElement(w, t, B, j);
+  }
+  KeepIdentityRow(d, w, t, KEEP);
+  KeepIdentityRow(d, w, t, 3);
+}
+
+// Sets columns 0 to 2 of *self to those of W x *self, bit for bit as the library's
+// rotation, for a finite angle about `axis` and a finite *self whose entries stay far
+// from overflow (so every product is finite and the work matrix's structural zeros are
+// zeros). Column 3 is left as it was.
+void RotateColumns(BbMatrix *self, SineCosine sc, char axis) {
   const BbMatrix t = *self;
-  BbMatrix &d = *self;
   if (axis == 'x') {
-    for (int j = 0; j < 3; j++) {
-      d.mx[0][j] = OneTermElement(w, t, 0, j);
-      d.mx[1][j] = TwoTermElement(w, t, 1, j, 1, 2);
-      d.mx[2][j] = TwoTermElement(w, t, 2, j, 1, 2);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
+    TurnColumns<1, 2, 0>(self, t, sc, axis);
   } else if (axis == 'y') {
-    for (int j = 0; j < 3; j++) {
-      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 2);
-      d.mx[1][j] = OneTermElement(w, t, 1, j);
-      d.mx[2][j] = TwoTermElement(w, t, 2, j, 0, 2);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
+    TurnColumns<0, 2, 1>(self, t, sc, axis);
   } else {
-    for (int j = 0; j < 3; j++) {
-      d.mx[0][j] = TwoTermElement(w, t, 0, j, 0, 1);
-      d.mx[1][j] = TwoTermElement(w, t, 1, j, 0, 1);
-      d.mx[2][j] = OneTermElement(w, t, 2, j);
-      d.mx[3][j] = OneTermElement(w, t, 3, j);
-    }
+    TurnColumns<0, 1, 2>(self, t, sc, axis);
   }
 }
 
@@ -140,10 +177,11 @@ void BoMotionRotateDeg(BbMatrix *self, float angle, char axis) {
     GbXformRotateDeg(self, angle, axis);
     return;
   }
-  const BbMatrix w = AxisWorkMatrix(angle, axis);
+  const SineCosine sc = AngleSineCosine(angle);
+  const BbMatrix w = AxisWorkMatrix(sc, axis);
   float column3[4];
   for (int i = 0; i < 4; i++) column3[i] = (float)FullElement(w, *self, i, 3);
-  RotateColumns(self, w, axis);
+  RotateColumns(self, sc, axis);
   for (int i = 0; i < 4; i++) self->mx[i][3] = column3[i];
 }
 
@@ -223,7 +261,7 @@ void CorrectJoint(const JointPlan *plan, float *channels) {
     const float angle = channels[plan->column[k]];
     const char axis = plan->axis[k];
     if (fast && std::isfinite(angle)) {
-      RotateColumns(&mx, AxisWorkMatrix(angle, axis), axis);
+      RotateColumns(&mx, AngleSineCosine(angle), axis);
     } else {
       // Columns 0 to 2 of a product depend on columns 0 to 2 alone, so the column 3
       // left stale by the fast path does not matter here either.
@@ -237,19 +275,6 @@ void CorrectJoint(const JointPlan *plan, float *channels) {
     // vec[0] is the angle about z, vec[1] about y, vec[2] about x.
     channels[plan->column[k]] = rotate.vec['z' - plan->axis[k]];
   }
-}
-
-// Reads one number as "%f%n" does, from a NUL-terminated text. Returns the characters
-// taken, or 0 when nothing could be read.
-int ScanFloat(const char *text, const char *end, float *value) {
-  (void)end;
-  int taken = 0;
-  if (std::sscanf(text, "%f%n", value, &taken) != 1) return 0;
-  return taken;
-}
-
-size_t FormatFloat(char *out, float value) {
-  return static_cast<size_t>(std::snprintf(out, kFormatMax, "% 4.2f\t", (double)value));
 }
 
 struct Output {
@@ -267,13 +292,13 @@ void Flush(Output *self) {
   self->used = 0;
 }
 
-// Parses, corrects and writes one line, [line, end), NUL-terminated at end.
+// Parses, corrects and writes one line, [line, end).
 void ConvertLine(const char *line, const char *end, int totalChannels, float *channels,
                  const JointPlan *plans, int nplans, Output *out) {
   const char *p = line;
   int chn = 1;
   for (; chn <= totalChannels; chn++) {
-    int taken = ScanFloat(p, end, &channels[chn]);
+    int taken = BoMotionScanFloat(p, end, &channels[chn]);
     if (taken == 0) break;
     p += taken;
   }
@@ -284,7 +309,8 @@ void ConvertLine(const char *line, const char *end, int totalChannels, float *ch
 
   for (chn = 1; chn <= totalChannels; chn++) {
     if (out->used + kFormatMax > kBlockSize) Flush(out);
-    out->used += FormatFloat(out->block + out->used, channels[chn]);
+    out->used += static_cast<size_t>(
+        BoMotionFormatFloat(out->block + out->used, channels[chn]));
   }
   if (out->used + 1 > kBlockSize) Flush(out);
   out->block[out->used++] = '\n';
@@ -302,7 +328,7 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
       std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
   JointPlan *plans = static_cast<JointPlan *>(std::malloc(
       (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
-  char *input = static_cast<char *>(std::malloc(capacity + 1));
+  char *input = static_cast<char *>(std::malloc(capacity));
   Output output = {out->stream, static_cast<char *>(std::malloc(kBlockSize)), 0, false};
   if (channels == nullptr || plans == nullptr || input == nullptr || output.block == nullptr) {
     std::free(channels);
@@ -324,7 +350,6 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
         std::memchr(input + start + scanned, '\n', filled - start - scanned));
     if (newline != nullptr || (atEnd && start < filled)) {
       size_t lineEnd = newline != nullptr ? static_cast<size_t>(newline - input) : filled;
-      input[lineEnd] = '\0';
       ConvertLine(input + start, input + lineEnd, totalChannels, channels, plans, nplans,
                   &output);
       rows++;
@@ -343,7 +368,7 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
       start = 0;
     }
     if (filled == capacity) {
-      char *grown = static_cast<char *>(std::realloc(input, 2 * capacity + 1));
+      char *grown = static_cast<char *>(std::realloc(input, 2 * capacity));
       if (grown == nullptr) {
         result = BoMotionNoRow;
         break;

@@ -23,6 +23,7 @@
 
 #include "BoFileIO.h"
 #include "BoMotion.h"
+#include "BoMotionText.h"
 #include "BoSkeleton.h"
 
 namespace {
@@ -71,9 +72,10 @@ BoFileReadResult ReadKeywordLine(RunState *run, BbFileInfo *file, size_t *pos) {
 // number. Returns how many were read.
 int ReadFloats(const char *line, size_t pos, float *values, int count) {
   int read = 0;
+  const char *end = line + std::strlen(line);
   while (read < count) {
-    int taken = 0;
-    if (std::sscanf(line + pos, "%f%n", &values[read], &taken) != 1) break;
+    int taken = BoMotionScanFloat(line + pos, end, &values[read]);
+    if (taken == 0) break;
     pos += static_cast<size_t>(taken);
     read++;
   }
