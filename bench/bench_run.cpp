@@ -70,48 +70,56 @@ std::string Contents(const std::string &path) {
                      std::istreambuf_iterator<char>());
 }
 
-// Compose-and-extract for every row, with the library's rotation or the tool's.
+// Compose-and-extract for every row: the library's straightforward calls, or the
+// tool's plan.
 double MathOnly(const std::vector<float> &rows, long nrows, bool toolMath) {
   TakeJoint layout[kTakeJoints];
   TakeLayout(1, layout);
-  BoJoint *joints[kTakeJoints];
+  BoHierarchy *hierarchy = BoHierarchyCreate();
   for (int j = 0; j < kTakeJoints; j++) {
     const TakeJoint &t = layout[j];
-    joints[j] = BoJointCreate("j");
-    BoJointSetOldPosition(joints[j], {{t.oldPos[0], t.oldPos[1], t.oldPos[2]}});
-    BoJointSetOldRotate(joints[j], {{t.oldRot[0], t.oldRot[1], t.oldRot[2]}});
-    BoJointSetNewRotate(joints[j], {{t.newRot[0], t.newRot[1], t.newRot[2]}});
-    BoJointSetNewPosition(joints[j], {{t.newPos[0], t.newPos[1], t.newPos[2]}});
-    BoJointSetMatrix(joints[j]);
+    BoJoint *joint = BoJointCreate("j");
+    BoJointSetOldPosition(joint, {{t.oldPos[0], t.oldPos[1], t.oldPos[2]}});
+    BoJointSetOldRotate(joint, {{t.oldRot[0], t.oldRot[1], t.oldRot[2]}});
+    BoJointSetNewRotate(joint, {{t.newRot[0], t.newRot[1], t.newRot[2]}});
+    BoJointSetNewPosition(joint, {{t.newPos[0], t.newPos[1], t.newPos[2]}});
+    BoJointSetMatrix(joint);
+    joint->firstChannel = t.firstChannel;
+    joint->lastChannel = t.firstChannel + t.count - 1;
+    for (int i = 0; i < t.count; i++) joint->Channels[i] = t.codes[i];
+    BoHierarchyAddJoint(hierarchy, joint);
   }
+  BoMotionPlan *plan = BoMotionPlanCreate(hierarchy, kTakeChannels);
   std::vector<float> channels(kTakeChannels + 1);
   double checksum = 0.0;
   auto start = std::chrono::steady_clock::now();
   for (long r = 0; r < nrows; r++) {
     std::memcpy(channels.data() + 1, &rows[r * kTakeChannels],
                 kTakeChannels * sizeof(float));
-    for (int j = 0; j < kTakeJoints; j++) {
-      const TakeJoint &t = layout[j];
-      BbMatrix mx = BoJointGetMatrix(joints[j]);
-      for (int i = 0; i < t.count; i++) {
-        if (t.codes[i] < 3) continue;
-        char axis = static_cast<char>('x' + t.codes[i] - 3);
-        if (toolMath) {
-          BoMotionRotateDeg(&mx, channels[t.firstChannel + i], axis);
-        } else {
-          GbXformRotateDeg(&mx, channels[t.firstChannel + i], axis);
+    if (toolMath) {
+      BoMotionPlanCorrect(plan, channels.data());
+    } else {
+      for (int j = 0; j < kTakeJoints; j++) {
+        const BoJoint *joint = BoHierarchyGetJoint(hierarchy, j);
+        BbMatrix mx = BoJointGetMatrix(joint);
+        for (int i = 0; i < layout[j].count; i++) {
+          int code = joint->Channels[i];
+          if (code >= 3)
+            GbXformRotateDeg(&mx, channels[joint->firstChannel + i], 'x' + code - 3);
         }
-      }
-      BbVector rotate;
-      BbXfChangeRotOrder(&rotate, "ZYX", mx.mx);
-      for (int i = 0; i < t.count; i++) {
-        if (t.codes[i] >= 3) channels[t.firstChannel + i] = rotate.vec[5 - t.codes[i]];
+        BbVector rotate;
+        BbXfChangeRotOrder(&rotate, "ZYX", mx.mx);
+        for (int i = 0; i < layout[j].count; i++) {
+          int code = joint->Channels[i];
+          if (code >= 3) channels[joint->firstChannel + i] = rotate.vec[5 - code];
+        }
       }
     }
     checksum += channels[kTakeChannels];
   }
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  BoMotionPlanDelete(plan);
   if (checksum == 12345.678) std::printf("(checksum)\n");  // keeps the loop alive
   return seconds;
 }

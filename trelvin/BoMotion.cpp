@@ -45,7 +45,9 @@ BbMatrix WorkMatrix(double sinx, double cosx, double siny, double cosy, double s
   return w;
 }
 
-double Snap(double value) { return (value > -1e-6 && value < 1e-6) ? 0.0 : value; }
+double Snap(double value) {
+  return (value > -1e-6 && value < 1e-6) ? 0.0 : value;
+}
 
 // Sine and cosine of a rotation by `angle` degrees, as GbXformRotateDeg takes them:
 // the angle in radians rounded to float, double sine and cosine, each snapped.
@@ -99,9 +101,20 @@ inline void KeepIdentityRow(BbMatrix *d, const BbMatrix &w, const BbMatrix &t, i
   }
 }
 
+// Element [3][j] of W x t: row 3 of every work matrix is (+0, +0, +0, 1), and the sum
+// is formed with those very factors, since in a rotation matrix the elements of row 3
+// are zeros whose signs come from the zero terms.
+inline float RowThreeElement(const BbMatrix &t, int j) {
+  double sum = 0.0 * (double)t.mx[0][j];
+  sum = sum + 0.0 * (double)t.mx[1][j];
+  sum = sum + 0.0 * (double)t.mx[2][j];
+  sum = sum + 1.0 * (double)t.mx[3][j];
+  return (float)sum;
+}
+
 // Columns 0 to 2 of W x t into d, for the work matrix W of a rotation about the axis
 // whose turning rows are A and B (their nonzero entries in columns A and B) and whose
-// row KEEP and row 3 are the identity's. Of W only the four turning entries enter the
+// row KEEP is the identity's. Of W only the four turning entries enter the
 // two-term sums, and from the general formula they are, rounded to float, the cosine
 // on the diagonal, the sine at [A][B] and its negation at [B][A] (about y the other way
 // round); where a sine or cosine is zero its entry may be a zero of the other sign,
@@ -124,12 +137,12 @@ inline void TurnColumns(BbMatrix *d, const BbMatrix &t, SineCosine sc, char axis
     sumB = sumB + wbb * tb;
     rowA[j] = sumA;
     rowB[j] = sumB;
-    zero = zero | (sumA == 0.0) | (sumB == 0.0) | (t.mx[KEEP][j] == 0.0f) |
-           (t.mx[3][j] == 0.0f);
+    zero = zero | (sumA == 0.0) | (sumB == 0.0) | (t.mx[KEEP][j] == 0.0f);
   }
   for (int j = 0; j < 3; j++) {
     d->mx[A][j] = (float)rowA[j];
     d->mx[B][j] = (float)rowB[j];
+    d->mx[3][j] = RowThreeElement(t, j);
   }
   if (!zero) return;
   const BbMatrix w = AxisWorkMatrix(sc, axis);
@@ -138,7 +151,6 @@ inline void TurnColumns(BbMatrix *d, const BbMatrix &t, SineCosine sc, char axis
     if (rowB[j] == 0.0) d->mx[B][j] = (float)FullElement(w, t, B, j);
   }
   KeepIdentityRow(d, w, t, KEEP);
-  KeepIdentityRow(d, w, t, 3);
 }
 
 // Sets columns 0 to 2 of *self to those of W x *self, bit for bit as the library's
@@ -168,12 +180,15 @@ bool Tame(const BbMatrix &m) {
   return tame;
 }
 
-float ToDegrees(float radians) { return (float)((double)radians * 57.29577951308232); }
+float ToDegrees(float radians) {
+  return (float)((double)radians * 57.29577951308232);
+}
 
 }  // namespace
 
 void BoMotionRotateDeg(BbMatrix *self, float angle, char axis) {
-  if ((axis != 'x' && axis != 'y' && axis != 'z') || !std::isfinite(angle) || !Tame(*self)) {
+  if ((axis != 'x' && axis != 'y' && axis != 'z') || !std::isfinite(angle) ||
+      !Tame(*self)) {
     GbXformRotateDeg(self, angle, axis);
     return;
   }
@@ -218,17 +233,30 @@ void BoMotionReadZYX(BbVector *angle, const float R[4][4], const bool wanted[3])
 namespace {
 
 struct JointPlan {
-  BbMatrix mx;      // the joint's correction matrix
-  bool tame;        // mx qualifies for the fast composition
-  bool wanted[3];   // the read-back angles written back: about z, y, x (vec order)
-  int count;        // rotation slots inside the row
-  int column[12];   // their columns, in slot order
-  char axis[12];    // 'x', 'y' or 'z'
+  BbMatrix mx;     // the joint's correction matrix
+  bool tame;       // mx qualifies for the fast composition
+  bool wanted[3];  // the read-back angles written back: about z, y, x (vec order)
+  int count;       // rotation slots inside the row
+  int column[12];  // their columns, in slot order
+  char axis[12];   // 'x', 'y' or 'z'
 };
 
-// Builds the plan of every joint that has a rotation slot inside columns
-// 1..totalChannels. Returns the number of plans written to `plans`.
-int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans) {
+}  // namespace
+
+struct _BoMotionPlan {
+  int njoints;
+  JointPlan *joints;
+};
+
+BoMotionPlan *BoMotionPlanCreate(const BoHierarchy *hierarchy, int totalChannels) {
+  BoMotionPlan *self = static_cast<BoMotionPlan *>(std::malloc(sizeof(BoMotionPlan)));
+  JointPlan *plans = static_cast<JointPlan *>(std::malloc(
+      (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
+  if (self == nullptr || plans == nullptr) {
+    std::free(self);
+    std::free(plans);
+    return nullptr;
+  }
   int nplans = 0;
   for (int jnt = 0; jnt < BoHierarchyGetNumJoints(hierarchy); jnt++) {
     const BoJoint *joint = BoHierarchyGetJoint(hierarchy, jnt);
@@ -247,10 +275,21 @@ int BuildPlans(const BoHierarchy *hierarchy, int totalChannels, JointPlan *plans
       plan.wanted[5 - code] = true;
       plan.count++;
     }
+    // A joint without rotation channels in the row changes nothing.
     if (plan.count > 0) plans[nplans++] = plan;
   }
-  return nplans;
+  self->njoints = nplans;
+  self->joints = plans;
+  return self;
 }
+
+void BoMotionPlanDelete(BoMotionPlan *self) {
+  if (self == nullptr) return;
+  std::free(self->joints);
+  std::free(self);
+}
+
+namespace {
 
 // Composes a joint's rotation channels onto its correction matrix and writes the Z-Y-X
 // angles back into the same channels.
@@ -277,6 +316,14 @@ void CorrectJoint(const JointPlan *plan, float *channels) {
   }
 }
 
+}  // namespace
+
+void BoMotionPlanCorrect(const BoMotionPlan *self, float *channels) {
+  for (int j = 0; j < self->njoints; j++) CorrectJoint(&self->joints[j], channels);
+}
+
+namespace {
+
 struct Output {
   FILE *stream;
   char *block;
@@ -294,7 +341,7 @@ void Flush(Output *self) {
 
 // Parses, corrects and writes one line, [line, end).
 void ConvertLine(const char *line, const char *end, int totalChannels, float *channels,
-                 const JointPlan *plans, int nplans, Output *out) {
+                 const BoMotionPlan *plan, Output *out) {
   const char *p = line;
   int chn = 1;
   for (; chn <= totalChannels; chn++) {
@@ -305,12 +352,12 @@ void ConvertLine(const char *line, const char *end, int totalChannels, float *ch
   // A line that ends early, or a token that is no number, leaves the rest of the row 0.
   for (; chn <= totalChannels; chn++) channels[chn] = 0.0f;
 
-  for (int j = 0; j < nplans; j++) CorrectJoint(&plans[j], channels);
+  BoMotionPlanCorrect(plan, channels);
 
   for (chn = 1; chn <= totalChannels; chn++) {
     if (out->used + kFormatMax > kBlockSize) Flush(out);
-    out->used += static_cast<size_t>(
-        BoMotionFormatFloat(out->block + out->used, channels[chn]));
+    out->used +=
+        static_cast<size_t>(BoMotionFormatFloat(out->block + out->used, channels[chn]));
   }
   if (out->used + 1 > kBlockSize) Flush(out);
   out->block[out->used++] = '\n';
@@ -326,18 +373,17 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
   size_t capacity = kBlockSize;
   float *channels = static_cast<float *>(
       std::calloc(static_cast<size_t>(totalChannels) + 1, sizeof(float)));
-  JointPlan *plans = static_cast<JointPlan *>(std::malloc(
-      (static_cast<size_t>(BoHierarchyGetNumJoints(hierarchy)) + 1) * sizeof(JointPlan)));
+  BoMotionPlan *plan = BoMotionPlanCreate(hierarchy, totalChannels);
   char *input = static_cast<char *>(std::malloc(capacity));
   Output output = {out->stream, static_cast<char *>(std::malloc(kBlockSize)), 0, false};
-  if (channels == nullptr || plans == nullptr || input == nullptr || output.block == nullptr) {
+  if (channels == nullptr || plan == nullptr || input == nullptr ||
+      output.block == nullptr) {
     std::free(channels);
-    std::free(plans);
+    BoMotionPlanDelete(plan);
     std::free(input);
     std::free(output.block);
     return BoMotionNoRow;
   }
-  int nplans = BuildPlans(hierarchy, totalChannels, plans);
 
   BoMotionResult result = BoMotionDone;
   size_t start = 0;    // first byte of the current line
@@ -350,8 +396,7 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
         std::memchr(input + start + scanned, '\n', filled - start - scanned));
     if (newline != nullptr || (atEnd && start < filled)) {
       size_t lineEnd = newline != nullptr ? static_cast<size_t>(newline - input) : filled;
-      ConvertLine(input + start, input + lineEnd, totalChannels, channels, plans, nplans,
-                  &output);
+      ConvertLine(input + start, input + lineEnd, totalChannels, channels, plan, &output);
       rows++;
       start = lineEnd + 1;
       scanned = 0;
@@ -397,7 +442,7 @@ BoMotionResult BoMotionConvert(const BoHierarchy *hierarchy, int totalChannels,
     result = BoMotionWriteError;
   }
   std::free(channels);
-  std::free(plans);
+  BoMotionPlanDelete(plan);
   std::free(input);
   std::free(output.block);
   return result;

@@ -30,6 +30,23 @@ void BoMotionRotateDeg(BbMatrix *self, float angle, char axis);
 // is set are written (each is computed on its own); the others are left untouched.
 void BoMotionReadZYX(BbVector *angle, const float R[4][4], const bool wanted[3]);
 
+// The per-row work of a conversion, fixed before the first row: for each joint with a
+// rotation channel inside columns 1..totalChannels, its correction matrix and those
+// channels in slot order.
+typedef struct _BoMotionPlan BoMotionPlan;
+
+// The plan for `hierarchy` and a row of totalChannels channels (0 or more); null if
+// memory runs out.
+BoMotionPlan *BoMotionPlanCreate(const BoHierarchy *hierarchy, int totalChannels);
+
+// Corrects one row in place: channels[1..totalChannels], joint by joint in hierarchy
+// order, each joint's rotation channels replaced by the Z-Y-X angles of the rotation
+// they compose onto its correction matrix, bit for bit as GbXformRotateDeg and
+// BbXfChangeRotOrder give them.
+void BoMotionPlanCorrect(const BoMotionPlan *self, float *channels);
+
+void BoMotionPlanDelete(BoMotionPlan *self);
+
 // Converts every line of in->stream into one line of out->stream: channels 1 to
 // totalChannels (the first totalChannels numbers of the line, read as "%f" reads them;
 // channels a line lacks are 0) are corrected joint by joint in hierarchy order and each
