@@ -102,6 +102,7 @@ struct RunOptions {
   std::string binary = TRELVIN_BIN;  // the program to run
   std::vector<std::string> prefix;   // words put before the binary (e.g. setpriv ...)
   long fileSizeLimit = -1;           // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored
+  bool killAtFileSizeLimit = false;  // leave SIGXFSZ as it is: the run dies at the limit
   unsigned timeoutSeconds = 60;      // the run is killed (status -1) after this
 };
 
@@ -118,7 +119,7 @@ inline RunResult RunTrelvin(const std::string &dir, const std::vector<std::strin
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     if (options.fileSizeLimit >= 0) {
-      std::signal(SIGXFSZ, SIG_IGN);
+      std::signal(SIGXFSZ, options.killAtFileSizeLimit ? SIG_DFL : SIG_IGN);
       struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                              static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);

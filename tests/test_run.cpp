@@ -357,6 +357,40 @@ TEST(Run, FailedRunsPutTheRecordingBack) {
   }
 }
 
+TEST(Run, AKilledRunLeavesTheRecordingForTheRerun) {
+  std::string motion;
+  for (int row = 0; row < 2000; row++) motion += "1 2\n";
+  Take take = IdentityTake({"xpos", "ypos"}, motion);
+  TempDir dir;
+  RunOptions killed = FileSizeLimit(4096);
+  killed.killAtFileSizeLimit = true;
+  RunResult r = Convert(dir, take, killed);
+  EXPECT_EQ(r.status, -1) << "the run should have been killed";
+  EXPECT_FALSE(Exists(dir / "walk.dat"));
+  EXPECT_EQ(ReadFile(dir / ",walk.dat"), motion);
+
+  // The natural rerun converts again from the moved-aside recording.
+  r = RunTrelvin(dir.path, {"old.bod", "new.bod", "walk.cap"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+  std::string expected;
+  for (int row = 0; row < 2000; row++) expected += " 1.00\t 2.00\t\n";
+  EXPECT_EQ(ReadFile(dir / "walk.dat"), expected);
+  EXPECT_EQ(ReadFile(dir / ",walk.dat"), motion);
+  EXPECT_FALSE(Exists(dir / ".,walk.dat"));
+}
+
+TEST(Run, ALeftoverPartialLinkCannotRedirectTheOutput) {
+  Take take = IdentityTake({"xpos"}, "1\n");
+  TempDir dir;
+  WriteFile(dir / "keep.dat", "precious\n");
+  ASSERT_EQ(symlink("keep.dat", (dir / ".,walk.dat").c_str()), 0);
+  RunResult r = Convert(dir, take);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(dir / "walk.dat"), " 1.00\t\n");
+  EXPECT_EQ(ReadFile(dir / "keep.dat"), "precious\n");
+}
+
 TEST(Run, ReadErrorInTheMotionFileRestoresIt) {
   // A directory as the motion file: it moves aside and opens, but cannot be read.
   Take take = IdentityTake({"xpos"}, "");

@@ -42,7 +42,8 @@ struct RunState {
   int totalChannels = 0;
   bool motionNamed = false;  // a filename line with a path has been handled
   bool movedAside = false;   // this run moved the motion file to newMove
-  bool wroteOutput = false;  // this run created the file at fileName
+  std::string partial;       // where the output is written until it is complete
+  bool wroteOutput = false;  // this run created the file at partial
 };
 
 // How a phase ended: a read error ends the run at once.
@@ -159,6 +160,18 @@ void WarnMove(const std::string &from, const std::string &to) {
   BoDialogWarning("File", message.c_str());
 }
 
+// Where the converted motion is written until it is complete: a hidden name beside the
+// motion file (walk.dat is written as .,walk.dat), renamed to the motion file's own name
+// at the end. A run that is killed on the way thus leaves no motion file behind, only
+// the moved-aside recording, and the rerun converts again from it instead of moving a
+// partial result over it. A base name too long to take the prefix is written in place.
+std::string PartialPath(const std::string &fileName) {
+  std::string::size_type slash = fileName.rfind('/');
+  std::string::size_type base = slash == std::string::npos ? 0 : slash + 1;
+  if (fileName.size() - base + 2 > NAME_MAX) return fileName;
+  return fileName.substr(0, base) + ".," + fileName.substr(base);
+}
+
 // Moves the motion file aside and opens both motion files. The move is refused when the
 // two paths already name one file (the move would do nothing, or unlink the recording,
 // and the open for writing would empty it) and when the motion file stays where it was;
@@ -180,7 +193,11 @@ void OpenMotionFiles(RunState *run) {
     return;
   }
   run->oldMoveFile = BoFileCreateInfo(newMove, "r");
-  run->newMoveFile = BoFileCreateInfo(fileName, "w");
+  run->partial = PartialPath(run->fileName);
+  // A partial file left by a killed run is this program's own; removing it first also
+  // keeps a link of that name from carrying the write anywhere else.
+  if (run->partial != run->fileName) std::remove(run->partial.c_str());
+  run->newMoveFile = BoFileCreateInfo(run->partial.c_str(), "w");
   run->wroteOutput = run->newMoveFile != nullptr;
 }
 
@@ -258,13 +275,13 @@ PhaseResult ReadCapture(RunState *run) {
   return PhaseDone;
 }
 
-// Ends a run that did not complete its conversion: what this run wrote at the motion
-// file's path is removed, and a recording it moved aside goes back under its own name.
+// Ends a run that did not complete its conversion: what this run wrote is removed, and
+// a recording it moved aside goes back under its own name.
 int EndRun(RunState *run, int status) {
   BoFileDeleteInfo(run->oldMoveFile);
   BoFileDeleteInfo(run->newMoveFile);
   run->oldMoveFile = run->newMoveFile = nullptr;
-  if (run->wroteOutput) std::remove(run->fileName.c_str());
+  if (run->wroteOutput) std::remove(run->partial.c_str());
   if (run->movedAside && std::rename(run->newMove.c_str(), run->fileName.c_str()) != 0) {
     WarnMove(run->newMove, run->fileName);
   }
@@ -330,6 +347,11 @@ int main(int argc, char **argv) {
     std::string message =
         "An error occured while writing the file '" + run.fileName + "'.";
     BoDialogWarning("File I/O", message.c_str());
+    return EndRun(&run, 1);
+  }
+  if (run.partial != run.fileName &&
+      std::rename(run.partial.c_str(), run.fileName.c_str()) != 0) {
+    WarnMove(run.partial, run.fileName);
     return EndRun(&run, 1);
   }
   return 0;
