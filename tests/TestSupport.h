@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,33 @@
 #include <vector>
 
 namespace testsupport {
+
+// A float's bit pattern, and the float shown with it.
+inline uint32_t Bits(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+inline std::string Show(float value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9g (0x%08x)", value, Bits(value));
+  return text;
+}
+
+// Equal bit patterns (so +0 and -0 differ); any two NaNs count as equal.
+inline ::testing::AssertionResult SameBits(const char *actualText,
+                                           const char *expectedText, float actual,
+                                           float expected) {
+  if (Bits(actual) == Bits(expected) || (std::isnan(actual) && std::isnan(expected))) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << actualText << " is " << Show(actual) << ", "
+                                       << expectedText << " is " << Show(expected);
+}
+
+#define EXPECT_SAME_BITS(actual, expected) \
+  EXPECT_PRED_FORMAT2(testsupport::SameBits, actual, expected)
 
 // A fresh directory under the system's temporary directory, removed with everything in
 // it when the value goes out of scope.

@@ -12,29 +12,11 @@
 
 #include "BoXform.h"
 #include "GbTransform.h"
+#include "TestSupport.h"
+
+using testsupport::Bits;
 
 namespace {
-
-uint32_t Bits(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-std::string Show(float value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g (0x%08x)", value, Bits(value));
-  return text;
-}
-
-::testing::AssertionResult SameBits(const char *actualText, const char *expectedText,
-                                    float actual, float expected) {
-  if (Bits(actual) == Bits(expected)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << actualText << " is " << Show(actual) << ", "
-                                       << expectedText << " is " << Show(expected);
-}
-
-#define EXPECT_SAME_BITS(actual, expected) EXPECT_PRED_FORMAT2(SameBits, actual, expected)
 
 BbVector Vec(float x, float y, float z) {
   return BbVector{{x, y, z}};

@@ -19,13 +19,9 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-namespace {
+using testsupport::Bits;
 
-uint32_t Bits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
+namespace {
 
 // A float drawn from a mix of shapes: ordinary angles, multiples of 90, signed zeros,
 // tiny, huge and non-finite values.

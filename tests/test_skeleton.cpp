@@ -8,13 +8,9 @@
 #include "GbTransform.h"
 #include "TestSupport.h"
 
-namespace {
+using testsupport::Bits;
 
-uint32_t Bits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
-}
+namespace {
 
 TEST(BoHierarchy, FindsTheFirstJointOfAName) {
   BoHierarchy *h = BoHierarchyCreate();

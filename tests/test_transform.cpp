@@ -16,31 +16,10 @@
 
 using testsupport::StdoutCapture;
 
+using testsupport::Bits;
+using testsupport::Show;
+
 namespace {
-
-uint32_t Bits(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-std::string Show(float value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g (0x%08x)", value, Bits(value));
-  return text;
-}
-
-// Equal bit patterns; any two NaNs count as equal.
-::testing::AssertionResult SameBits(const char *actualText, const char *expectedText,
-                                    float actual, float expected) {
-  if (Bits(actual) == Bits(expected) || (std::isnan(actual) && std::isnan(expected))) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << actualText << " is " << Show(actual) << ", "
-                                       << expectedText << " is " << Show(expected);
-}
-
-#define EXPECT_SAME_BITS(actual, expected) EXPECT_PRED_FORMAT2(SameBits, actual, expected)
 
 void ExpectSameMatrix(const BbMatrix &actual, const BbMatrix &expected) {
   for (int i = 0; i < 4; i++) {

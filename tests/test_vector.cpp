@@ -14,32 +14,12 @@
 #include <string>
 
 #include "BbVector.h"
+#include "TestSupport.h"
+
+using testsupport::Bits;
+using testsupport::Show;
 
 namespace {
-
-uint32_t Bits(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-std::string Show(float value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g (0x%08x)", value, Bits(value));
-  return text;
-}
-
-// Equal bit patterns; any two NaNs count as equal.
-::testing::AssertionResult SameBits(const char *actualText, const char *expectedText,
-                                    float actual, float expected) {
-  if (Bits(actual) == Bits(expected) || (std::isnan(actual) && std::isnan(expected))) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << actualText << " is " << Show(actual) << ", "
-                                       << expectedText << " is " << Show(expected);
-}
-
-#define EXPECT_SAME_BITS(actual, expected) EXPECT_PRED_FORMAT2(SameBits, actual, expected)
 
 void ExpectVector(const BbVector &actual, float x, float y, float z, const char *what) {
   SCOPED_TRACE(what);
