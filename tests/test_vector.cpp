@@ -27,14 +27,6 @@ extern "C" const char *__asan_default_options() {
 }
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer ends the process when an allocation fails; the growth test below needs
-// the allocator's null, which the lists are built to survive.
-extern "C" const char *__asan_default_options() {
-  return "allocator_may_return_null=1";
-}
-#endif
-
 namespace {
 
 void ExpectVector(const BbVector &actual, float x, float y, float z, const char *what) {
