@@ -79,18 +79,6 @@ double FullElement(const BbMatrix &w, const BbMatrix &t, int i, int j) {
   return sum;
 }
 
-// Element [i][j] of w x t from the terms of columns a and b of w (the other two entries
-// of row i are zero), in the order of the full sum. Adding a zero term leaves a nonzero
-// sum unchanged, so only a zero result, whose sign the skipped terms decide, is summed
-// in full.
-inline float TwoTermElement(const BbMatrix &w, const BbMatrix &t, int i, int j, int a,
-                            int b) {
-  double sum = (double)w.mx[i][a] * (double)t.mx[a][j];
-  sum = sum + (double)w.mx[i][b] * (double)t.mx[b][j];
-  if (sum == 0.0) sum = FullElement(w, t, i, j);
-  return (float)sum;
-}
-
 // Row i of w x t where row i of w is that of the identity (1 on the diagonal, zeros
 // elsewhere): 1 x t[i][j] is t[i][j] exactly, and a zero term leaves a nonzero sum
 // unchanged, so the row stays as it is except where an entry is zero; there the sign
