@@ -184,6 +184,12 @@ TEST(Run, ChannelLayoutStaysInsideTheRow) {
            Entry("c", 2, 2, {"xpos"}),
        "5 270\n", " 5.00\t 270.00\t\n"},
       {"no capture line: every line is just a newline", "", "1 2\n3\n", "\n\n"},
+      // The body readers leave the last site's joint current; the capture file starts
+      // without one.
+      {"a capture line and tracks before any object line are ignored",
+       "capture c 1 3\nbgntracks\nzrot\nzrot\nzrot\nendtracks\n" +
+           Entry("a", 1, 2, {"xpos", "ypos"}),
+       "10 20\n", " 10.00\t 20.00\t\n"},
   };
   for (const Case &c : cases) {
     Take take;

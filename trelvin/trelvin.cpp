@@ -312,6 +312,9 @@ int main(int argc, char **argv) {
   if (ReadBodies(&run) != PhaseDone) return 1;
   BoFileDeleteInfo(run.newBodyFile);
   BoFileDeleteInfo(run.oldBodyFile);
+  // The capture file starts without a current joint: the body readers leave their last
+  // site's joint here, and a capture line before any object line must not reach it.
+  run.joint = nullptr;
 
   run.captureFile = BoFileCreateInfo(argv[3], "r");
   if (run.captureFile == nullptr) {

@@ -4,19 +4,23 @@
 // directory, a moved-aside path that is a non-empty directory, a hard link pair, a
 // symbolic link), so the rename, the opens and the restore happen for real.
 //
-// Properties: a run that fails (any message or a nonzero status) leaves the directory
-// exactly as it was; a completed run changes one motion file X only: X is a new regular
-// file with one row per line of the recording, and the recording sits at X's
-// moved-aside name (or was already there). No file is left open.
+// Properties: the joints' channel layouts agree with the reader model; a run that fails
+// (any message or a nonzero status) leaves the directory exactly as it was, and a capture
+// file without a filename line with a path always fails; a completed run changes one
+// motion file only, the one the model names: it is a new regular file with one row per
+// line of the recording, each as wide as the model's row width, and the recording sits at
+// its moved-aside name (or was already there). No file is left open.
 //
 // Inputs that could reach outside the run directory (a "..", or a path starting with
 // '/') are skipped, and so are channel numbers between 4096 and the row limit, which
 // only make the run slow.
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "FuzzSupport.h"
+#include "ReaderModel.h"
 #include "ToolInProcess.h"
 
 namespace {
@@ -133,6 +137,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzzsupport::ClearOutput();
   int status = toolinprocess::RunTool({"old.bod", "new.bod", "in.cap"});
   std::string out = fuzzsupport::TakeOutput();
+  std::string layouts = "no hierarchy";
+  readermodel::Capture model;
+  if (toolinprocess::LiveHierarchies().size() == 1) {
+    const BoHierarchy *hierarchy = toolinprocess::LiveHierarchies()[0];
+    std::vector<std::string> names;
+    for (int j = 0; j < hierarchy->njoints; j++)
+      names.push_back(hierarchy->joints[j]->name);
+    model = readermodel::ReadCapture(capture, names);
+    layouts = "";
+    for (int j = 0; j < hierarchy->njoints && layouts.empty(); j++) {
+      const BoJoint *got = hierarchy->joints[j];
+      const readermodel::Layout &want = model.layouts[j];
+      if (got->firstChannel != want.firstChannel ||
+          got->lastChannel != want.lastChannel ||
+          std::memcmp(got->Channels, want.Channels, sizeof want.Channels) != 0) {
+        layouts = "the channel layout of " + names[j];
+      }
+    }
+  }
   toolinprocess::ReleaseRun();
   fuzzsupport::Snapshot after = fuzzsupport::Snap(".");
   std::string motion, recording;
@@ -142,6 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   fuzzsupport::LeaveRunDir(&dir);
 
+  if (!layouts.empty()) fuzzsupport::Fail(layouts, data, size);
   if (status != 0 || !out.empty()) {
     if (after != before) {
       fuzzsupport::Fail("a failed run (status " + std::to_string(status) +
@@ -161,11 +185,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
           "a completed run did not leave one converted file; changed:" + changes, data,
           size);
     }
+    if (!model.named) fuzzsupport::Fail("completed without a motion file", data, size);
+    if (motion != std::filesystem::path(model.fileName).lexically_normal().string()) {
+      fuzzsupport::Fail("converted " + motion + ", not " + model.fileName, data, size);
+    }
     const std::string &output = after[motion];  // "f:" and the text
     if (CountLines(output.substr(2)) != CountLines(recording) ||
         (output.size() > 2 && output.back() != '\n')) {
       fuzzsupport::Fail("the output of " + motion + " has not one row per line", data,
                         size);
+    }
+    const size_t width = model.totalChannels > 0 ? model.totalChannels : 0;
+    size_t tabs = 0;
+    for (char c : output.substr(2)) {
+      if (c == '\t') tabs++;
+      if (c != '\n') continue;
+      if (tabs != width) fuzzsupport::Fail("a row of the wrong width", data, size);
+      tabs = 0;
     }
   }
   if (fuzzsupport::LowestFreeFd() != freeFd)
