@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "FileText.h"
+
 namespace testsupport {
 
 // A float's bit pattern, and the float shown with it.
@@ -78,17 +80,8 @@ struct TempDir {
   std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
 
-inline void WriteFile(const std::string &path, const std::string &content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-inline std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using filetext::ReadFile;
+using filetext::WriteFile;
 
 inline bool Exists(const std::string &path) {
   std::error_code ignored;

@@ -23,6 +23,8 @@
 #include <sstream>
 #include <string>
 
+#include "../FileText.h"
+
 namespace fuzzsupport {
 
 inline std::string &BaseDir() {
@@ -61,17 +63,8 @@ inline void MakeBaseDir(long fileSizeLimit) {
   setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-inline void WriteFile(const std::string &path, const std::string &content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-inline std::string ReadFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using filetext::ReadFile;
+using filetext::WriteFile;
 
 // The run directory BaseDir()/run, emptied and made the current directory. Leave it with
 // LeaveRunDir before returning to the fuzzer.
